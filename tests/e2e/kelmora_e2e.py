@@ -116,6 +116,91 @@ class Redirected(ProgramCase):
         self.run_with_key(["--help", "-v", "two words", "/?"])
 
 
+class TerminalCase(ProgramCase):
+    """The program on a pseudo-terminal: standard input, output and error."""
+
+    def start_on_terminal(self):
+        master, slave = pty.openpty()
+        self.addCleanup(os.close, master)
+        self.addCleanup(os.close, slave)
+        self.master, self.slave = master, slave
+        self.settings = termios.tcgetattr(slave)
+        return self.start(stdin=slave, stdout=slave, stderr=slave, start_new_session=True)
+
+    def wait_for_key_wait(self, proc):
+        """Waits until the program has taken the terminal for its silent wait."""
+        deadline = time.monotonic() + START_TIMEOUT
+        while termios.tcgetattr(self.slave)[3] & termios.ECHO:
+            self.assertIsNone(proc.poll(), "the program ended before its key wait")
+            self.assertLess(time.monotonic(), deadline, "no silent key wait began")
+            time.sleep(0.02)
+        self.assert_still_waiting(proc)
+
+    def pending(self, fd):
+        """Whatever fd has to read right now, without waiting."""
+        data = b""
+        while select.select([fd], [], [], 0.2)[0]:
+            try:
+                chunk = os.read(fd, 4096)
+            except OSError:
+                break
+            if not chunk:
+                break
+            data += chunk
+        return data
+
+    def unread_input(self):
+        """Bytes typed at the terminal that nobody has read."""
+        settings = termios.tcgetattr(self.slave)
+        raw = termios.tcgetattr(self.slave)
+        raw[3] &= ~termios.ICANON
+        raw[6][termios.VMIN] = 0
+        raw[6][termios.VTIME] = 0
+        termios.tcsetattr(self.slave, termios.TCSANOW, raw)
+        try:
+            return os.read(self.slave, 1024)
+        finally:
+            termios.tcsetattr(self.slave, termios.TCSANOW, settings)
+
+
+class Terminal(TerminalCase):
+    KEYS = {
+        "letter": b"x",
+        "arrow": b"\x1b[A",
+        "function key": b"\x1b[15~",
+        "non-ASCII character": "\u00e9".encode(),
+        "Ctrl-C": b"\x03",
+        "Ctrl-Z": b"\x1a",
+    }
+
+    def test_tags_coloured_then_silent_wait_for_any_key(self):
+        expected = coloured_terminal_text(expected_report())
+        for name, key in self.KEYS.items():
+            with self.subTest(key=name):
+                proc = self.start_on_terminal()
+                shown = read_until(self.master, lambda d: len(d) >= len(expected), START_TIMEOUT)
+                self.assertEqual(shown, expected)
+                self.wait_for_key_wait(proc)
+
+                os.write(self.master, key)
+                self.assertEqual(proc.wait(timeout=START_TIMEOUT), 0)
+                self.assertEqual(self.pending(self.master), b"", "the key was echoed")
+                self.assertEqual(self.unread_input(), b"", "part of the key was left behind")
+                self.assertEqual(termios.tcgetattr(self.slave), self.settings)
+
+    def test_signal_during_wait_restores_terminal(self):
+        for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGINT):
+            with self.subTest(signal=sig.name):
+                proc = self.start_on_terminal()
+                self.wait_for_key_wait(proc)
+                proc.send_signal(sig)
+                proc.wait(timeout=START_TIMEOUT)
+                self.assertEqual(termios.tcgetattr(self.slave), self.settings)
+                if not ARGS.command[0].startswith("qemu"):
+                    # qemu-user reports a guest's death by signal its own way.
+                    self.assertEqual(proc.returncode, -sig)
+
+
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--expected", required=True)
