@@ -26,7 +26,7 @@ ARGS = None
 # Wine creates its prefix on first start and starts 32-bit programs slowly
 # under emulation; nothing here waits that long on a healthy build otherwise.
 START_TIMEOUT = 600
-KEY_WAIT_PROOF = 0.5
+IDLE_PROOF = 1.0
 
 COLOURS = {"[OK]": "\x1b[92m", "[SMALL]": "\x1b[91m", "[HIGH]": "\x1b[93m"}
 
@@ -51,6 +51,20 @@ def coloured_terminal_text(report):
     return "".join(out).encode("ascii")
 
 
+def session_cpu_time(session):
+    """CPU ticks used so far by the processes of a session."""
+    ticks = 0
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        if int(fields[3]) == session:
+            ticks += int(fields[11]) + int(fields[12])
+    return ticks
+
+
 def read_until(fd, done, timeout):
     """Reads from fd until done(data) holds; fails on timeout or end of data."""
     data = b""
@@ -73,7 +87,7 @@ def read_until(fd, done, timeout):
 
 class ProgramCase(unittest.TestCase):
     def start(self, extra_args=(), **popen):
-        proc = subprocess.Popen(ARGS.command + list(extra_args), **popen)
+        proc = subprocess.Popen(ARGS.command + list(extra_args), start_new_session=True, **popen)
         self.addCleanup(self.reap, proc)
         return proc
 
@@ -87,8 +101,18 @@ class ProgramCase(unittest.TestCase):
                 stream.close()
 
     def assert_still_waiting(self, proc):
-        time.sleep(KEY_WAIT_PROOF)
-        self.assertIsNone(proc.poll(), "the program ended without a key press")
+        """The program and all it started (Wine's command interpreter, say) sit
+        idle, blocked on the key, and stay so."""
+        deadline = time.monotonic() + START_TIMEOUT
+        last = session_cpu_time(proc.pid)
+        while True:
+            time.sleep(IDLE_PROOF)
+            self.assertIsNone(proc.poll(), "the program ended without a key press")
+            now = session_cpu_time(proc.pid)
+            if now == last:
+                return
+            self.assertLess(time.monotonic(), deadline, "the program never settled to wait")
+            last = now
 
 
 class Redirected(ProgramCase):
@@ -119,13 +143,17 @@ class Redirected(ProgramCase):
 class TerminalCase(ProgramCase):
     """The program on a pseudo-terminal: standard input, output and error."""
 
-    def start_on_terminal(self):
+    def start_on_terminal(self, echo=True):
         master, slave = pty.openpty()
         self.addCleanup(os.close, master)
         self.addCleanup(os.close, slave)
         self.master, self.slave = master, slave
+        if not echo:
+            settings = termios.tcgetattr(slave)
+            settings[3] &= ~termios.ECHO
+            termios.tcsetattr(slave, termios.TCSANOW, settings)
         self.settings = termios.tcgetattr(slave)
-        return self.start(stdin=slave, stdout=slave, stderr=slave, start_new_session=True)
+        return self.start(stdin=slave, stdout=slave, stderr=slave)
 
     def wait_for_key_wait(self, proc):
         """Waits until the program has taken the terminal for its silent wait."""
@@ -199,6 +227,106 @@ class Terminal(TerminalCase):
                 if not ARGS.command[0].startswith("qemu"):
                     # qemu-user reports a guest's death by signal its own way.
                     self.assertEqual(proc.returncode, -sig)
+
+
+def wine_screen(output):
+    """What Wine's console draws on a terminal, as plain text and the colour
+    changes in order. Wine redraws the screen with cursor moves rather than
+    sending the program's bytes, so blanks and tabs arrive as moves."""
+    text = output.decode("ascii")
+    text = re.sub(r"\x1b\[\?25[lh]|\x1b\[K", "", text)
+    text = re.sub(r"\x1b\[(\d+)C", lambda m: " " * int(m.group(1)), text)
+    colours = re.findall(r"\x1b\[[\d;]*m", text)
+    text = re.sub(r"\x1b\[[\d;]*m", "", text).replace("\r", "")
+    return text, colours
+
+
+class WindowsTerminal(TerminalCase):
+    """The Windows build on Wine's console, which speaks to a terminal."""
+
+    def test_tags_coloured_then_silent_wait_for_a_key(self):
+        report = expected_report().decode("ascii").replace("\r\n", "\n")
+        tags = re.findall(r"\[[A-Z]+\]", report)
+        # Wine's console leaves the terminal's own echo on; a Windows console
+        # shows no key that a program reads without echo.
+        proc = self.start_on_terminal(echo=False)
+
+        shown = read_until(self.master, lambda d: d.count(b"]") >= len(tags), START_TIMEOUT)
+        self.assert_still_waiting(proc)
+        os.write(self.master, b"x")
+        self.assertEqual(proc.wait(timeout=START_TIMEOUT), 0)
+        shown += self.pending(self.master)
+
+        text, colours = wine_screen(shown)
+        self.assertEqual(text, "\n".join(line.expandtabs(8) for line in report.split("\n")))
+        expected_colours = []
+        for tag in tags:
+            expected_colours += [COLOURS[tag], "\x1b[m"]
+        self.assertEqual(colours, expected_colours)
+
+
+def pe_resources(image):
+    """The resources of a PE image as {(type, id): data}, for numeric ids."""
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    assert image[pe:pe + 4] == b"PE\0\0", "not a PE image"
+    sections, optional_size = struct.unpack_from("<H12xH", image, pe + 6)
+    optional = pe + 24
+    magic = struct.unpack_from("<H", image, optional)[0]
+    directories = optional + (96 if magic == 0x10B else 112)
+    resource_rva = struct.unpack_from("<I", image, directories + 2 * 8)[0]
+    if resource_rva == 0:
+        return {}
+    table = optional + optional_size
+
+    def offset(rva):
+        for i in range(sections):
+            size, address, _, raw = struct.unpack_from("<IIII", image, table + 40 * i + 8)
+            if address <= rva < address + size:
+                return raw + rva - address
+        raise AssertionError(f"RVA {rva:#x} is in no section")
+
+    base = offset(resource_rva)
+
+    def entries(directory):
+        named, numbered = struct.unpack_from("<HH", image, base + directory + 12)
+        for i in range(named + numbered):
+            name, target = struct.unpack_from("<II", image, base + directory + 16 + 8 * i)
+            yield name, target & 0x7FFFFFFF
+
+    found = {}
+    for kind, ids in entries(0):
+        for ident, languages in entries(ids):
+            for _, leaf in entries(languages):
+                rva, size = struct.unpack_from("<II", image, base + leaf)
+                found[(kind, ident)] = image[offset(rva):offset(rva) + size]
+    return found
+
+
+class WindowsBinary(unittest.TestCase):
+    """What Windows sees of the executable before it runs it."""
+
+    def setUp(self):
+        with open(ARGS.command[-1], "rb") as f:
+            self.image = f.read()
+
+    def test_manifest_asks_for_no_elevation(self):
+        manifests = {ident: data for (kind, ident), data in pe_resources(self.image).items()
+                     if kind == 24}
+        self.assertEqual(list(manifests), [1], "one process manifest, resource 1")
+        namespace = "{urn:schemas-microsoft-com:asm.v3}"
+        level = ElementTree.fromstring(manifests[1]).find(
+            f"{namespace}trustInfo/{namespace}security/{namespace}requestedPrivileges/"
+            f"{namespace}requestedExecutionLevel")
+        self.assertIsNotNone(level)
+        self.assertEqual(level.get("level"), "asInvoker")
+        self.assertEqual(level.get("uiAccess"), "false")
+
+    def test_imports_only_system_dlls(self):
+        dump = subprocess.run([ARGS.objdump, "-p", ARGS.command[-1]], check=True,
+                              capture_output=True, text=True).stdout
+        imported = {name.lower() for name in re.findall(r"DLL Name: (\S+)", dump)}
+        self.assertIn("kernel32.dll", imported)
+        self.assertLessEqual(imported, {"kernel32.dll", "msvcrt.dll"})
 
 
 if __name__ == "__main__":
