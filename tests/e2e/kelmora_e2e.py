@@ -140,6 +140,39 @@ class Redirected(ProgramCase):
         self.run_with_key(["--help", "-v", "two words", "/?"])
 
 
+class Faults(ProgramCase):
+    """Output that cannot be written, input that cannot be read: the program
+    writes what it can, says nothing, and exits 0."""
+
+    def run_program(self, stdout, close=()):
+        def close_fds():
+            for fd in close:
+                os.close(fd)
+
+        proc = self.start(stdin=subprocess.DEVNULL, stdout=stdout, stderr=subprocess.PIPE,
+                          preexec_fn=close_fds)
+        _, errors = proc.communicate(timeout=60)
+        self.assertEqual(errors, b"")
+        self.assertEqual(proc.returncode, 0)
+
+    def test_full_disk(self):
+        with open("/dev/full", "wb") as full:
+            self.run_program(full)
+
+    def test_pipe_without_reader(self):
+        reader, writer = os.pipe()
+        os.close(reader)
+        try:
+            self.run_program(writer)
+        finally:
+            os.close(writer)
+
+    def test_closed_output_and_input(self):
+        for name, fds in {"output": (1,), "output and input": (0, 1)}.items():
+            with self.subTest(closed=name):
+                self.run_program(subprocess.DEVNULL, close=fds)
+
+
 class TerminalCase(ProgramCase):
     """The program on a pseudo-terminal: standard input, output and error."""
 
@@ -224,9 +257,7 @@ class Terminal(TerminalCase):
                 proc.send_signal(sig)
                 proc.wait(timeout=START_TIMEOUT)
                 self.assertEqual(termios.tcgetattr(self.slave), self.settings)
-                if not ARGS.command[0].startswith("qemu"):
-                    # qemu-user reports a guest's death by signal its own way.
-                    self.assertEqual(proc.returncode, -sig)
+                self.assertEqual(proc.returncode, -sig)
 
 
 def wine_screen(output):
