@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <string_view>
@@ -59,13 +60,7 @@ constexpr bool isAlignedLabel(std::string_view label) {
            label[17] != ' ';
 }
 
-static_assert([] {
-    for (const TypeRow& row : catalogue) {
-        if (!isAlignedLabel(row.label)) {
-            return false;
-        }
-    }
-    return true;
-}());
+static_assert(std::ranges::all_of(catalogue,
+                                  [](const TypeRow& row) { return isAlignedLabel(row.label); }));
 
 }  // namespace kelmora

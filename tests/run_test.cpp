@@ -26,7 +26,7 @@ class Recorder final : public std::streambuf, public console::Colouring {
     }
     void setNeutralAttribute() override { events += "<neutral>"; }
 
-    std::vector<std::string> colourChanges() const {
+    [[nodiscard]] std::vector<std::string> colourChanges() const {
         std::vector<std::string> changes;
         for (std::size_t open = events.find('<'); open != std::string::npos;
              open = events.find('<', open + 1)) {

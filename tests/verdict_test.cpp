@@ -16,7 +16,8 @@ struct VerdictCase {
     SizeVerdict expected;
 };
 
-void PrintTo(const VerdictCase& c, std::ostream* out) {
+// GoogleTest looks for this name to print a parameter.
+void PrintTo(const VerdictCase& c, std::ostream* out) {  // NOLINT(readability-identifier-naming)
     *out << c.measured << " against " << c.reference;
 }
 
